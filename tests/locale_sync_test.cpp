@@ -1,0 +1,131 @@
+#include "locale_sync.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using test::Missing;
+using test::Raw;
+using test::StoredValue;
+using test::Sz;
+using test::Utf16;
+
+// Each case works in a scratch key of its own under HKCU.
+std::wstring ScratchKey()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/')
+            c = '.';
+    return L"Software\\TavrelonTests\\" + std::wstring(name.begin(), name.end());
+}
+
+LocaleLocation ScratchLocation(const std::wstring& subKey)
+{
+    return {HKEY_CURRENT_USER, subKey.c_str(), {}};
+}
+
+class ScratchKeyTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    }
+    void TearDown() override
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    }
+
+    const std::wstring key = ScratchKey();
+};
+
+struct SyncCase
+{
+    const char* name;
+    StoredValue stored;
+    const wchar_t* target;
+    SyncOutcome outcome;
+    StoredValue after;  // what the value must hold once the call returns
+};
+
+void PrintTo(const SyncCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class SyncLocaleValueTest : public ScratchKeyTest, public ::testing::WithParamInterface<SyncCase>
+{
+};
+
+TEST_P(SyncLocaleValueTest, GivesOutcomeAndLeavesValue)
+{
+    const SyncCase& c = GetParam();
+    ASSERT_TRUE(test::StoreValue(HKEY_CURRENT_USER, key.c_str(), c.stored));
+
+    EXPECT_EQ(c.outcome, SyncLocaleValue(ScratchLocation(key), c.target));
+    EXPECT_EQ(c.after, test::ReadValue(HKEY_CURRENT_USER, key.c_str()));
+}
+
+const StoredValue k409 = Sz(L"00000409");
+
+// A 260-byte read holds 129 characters and a terminator, or 130 without one.
+const std::wstring k129(129, L'7');
+const std::wstring k130(130, L'7');
+
+const SyncCase kCases[] = {
+    {"Equal", k409, L"00000409", AlreadySet, k409},
+    {"EqualWithBlanksAroundIsLeftAsStored", Sz(L" \t00000409\r\n "), L"00000409", AlreadySet, Sz(L" \t00000409\r\n ")},
+    {"OtherLetterCaseIsEqual", Sz(L"00000C0A"), L"00000c0a", AlreadySet, Sz(L"00000C0A")},
+    {"DifferentIsReplaced", Sz(L"00000407"), L"00000409", Modified, k409},
+    {"EmptyIsLeftAlone", Sz(L""), L"00000409", LeftAlone, Sz(L"")},
+    {"ZeroBytesIsLeftAlone", Raw(REG_SZ, {}), L"00000409", LeftAlone, Raw(REG_SZ, {})},
+    {"BlanksOnlyIsLeftAlone", Sz(L" \t \u3000 "), L"00000409", LeftAlone, Sz(L" \t \u3000 ")},
+    {"NulAsFirstCharacterIsEmpty", Raw(REG_SZ, Utf16(std::wstring(L"\0" L"00000407", 9))), L"00000409", LeftAlone,
+     Raw(REG_SZ, Utf16(std::wstring(L"\0" L"00000407", 9)))},
+    {"ReadStopsAtFirstNul", Raw(REG_MULTI_SZ, Utf16(std::wstring(L"00000409\0" L"00000407\0", 18))), L"00000409",
+     AlreadySet, Raw(REG_MULTI_SZ, Utf16(std::wstring(L"00000409\0" L"00000407\0", 18)))},
+    {"OddTrailingByteIsNotACharacter", Raw(REG_BINARY, [] { auto b = Utf16(L"00000409", false); b.push_back('7'); return b; }()),
+     L"00000409", AlreadySet, Raw(REG_BINARY, [] { auto b = Utf16(L"00000409", false); b.push_back('7'); return b; }())},
+    {"UnterminatedBinaryIsReadAsText", Raw(REG_BINARY, Utf16(L"00000409", false)), L"00000409", AlreadySet,
+     Raw(REG_BINARY, Utf16(L"00000409", false))},
+    {"NumberIsReplacedBySz", Raw(REG_DWORD, {0x30, 0x00, 0x37, 0x00}), L"00000409", Modified, k409},
+    {"ExpandSzIsComparedAsText", Raw(REG_EXPAND_SZ, Utf16(L"00000407")), L"00000409", Modified, k409},
+    {"Longest129CharactersAreRead", Sz(k129), L"00000409", Modified, k409},
+    {"From130CharactersTheReadFails", Sz(k130), L"00000409", Failed, Sz(k130)},
+    // 260 bytes and no terminator: the whole buffer is the value, and the
+    // blanks that pad it are trimmed like any others.
+    {"Exactly260BytesWithoutNul", Raw(REG_SZ, Utf16(L"00000409" + std::wstring(122, L' '), false)), L"00000409",
+     AlreadySet, Raw(REG_SZ, Utf16(L"00000409" + std::wstring(122, L' '), false))},
+    {"Exactly260BytesWithoutNulDifferent", Raw(REG_SZ, Utf16(k130, false)), L"00000409", Modified, k409},
+    {"MissingValueIsNotCreated", Missing(), L"00000409", Failed, Missing()},
+};
+
+INSTANTIATE_TEST_SUITE_P(Values, SyncLocaleValueTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ScratchKeyTest, MissingKeyFailsAndIsNotCreated)
+{
+    EXPECT_EQ(Failed, SyncLocaleValue(ScratchLocation(key), L"00000409"));
+    EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, key.c_str()));
+}
+
+TEST_F(ScratchKeyTest, KeyWithoutFullAccessFailsAndIsUnchanged)
+{
+    const StoredValue stored = Sz(L"00000407");
+    ASSERT_TRUE(test::StoreValue(HKEY_CURRENT_USER, key.c_str(), stored));
+    {
+        test::ReadOnlyKey readOnly(HKEY_CURRENT_USER, key.c_str());
+        ASSERT_TRUE(readOnly.applied());
+        HKEY probe;
+        ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_ALL_ACCESS, &probe));
+
+        EXPECT_EQ(Failed, SyncLocaleValue(ScratchLocation(key), L"00000409"));
+    }
+    EXPECT_EQ(stored, test::ReadValue(HKEY_CURRENT_USER, key.c_str()));
+}
+
+} // namespace

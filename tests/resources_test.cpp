@@ -1,0 +1,206 @@
+// The executable as Windows sees it: PE header, imports and resources.
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <tuple>
+
+namespace {
+
+// The file's bytes, with RVAs mapped through its section table.
+class PeFile
+{
+public:
+    explicit PeFile(const std::wstring& path)
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return;
+        bytes_.resize(GetFileSize(file, nullptr));
+        DWORD read = 0;
+        ReadFile(file, bytes_.data(), static_cast<DWORD>(bytes_.size()), &read, nullptr);
+        CloseHandle(file);
+    }
+
+    bool valid() const
+    {
+        return bytes_.size() > sizeof(IMAGE_DOS_HEADER) && dos()->e_magic == IMAGE_DOS_SIGNATURE &&
+               nt()->Signature == IMAGE_NT_SIGNATURE;
+    }
+    const IMAGE_DOS_HEADER* dos() const { return reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data()); }
+    const IMAGE_NT_HEADERS32* nt() const
+    {
+        return reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes_.data() + dos()->e_lfanew);
+    }
+
+    const BYTE* at(DWORD rva) const
+    {
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt());
+        for (WORD i = 0; i < nt()->FileHeader.NumberOfSections; ++i, ++section)
+            if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->SizeOfRawData)
+                return bytes_.data() + section->PointerToRawData + (rva - section->VirtualAddress);
+        return nullptr;
+    }
+
+    // Imported DLL names, upper-cased.
+    std::set<std::string> importedDlls() const
+    {
+        std::set<std::string> names;
+        const IMAGE_DATA_DIRECTORY& directory = nt()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(directory.VirtualAddress));
+        for (; descriptor && descriptor->Name; ++descriptor)
+        {
+            std::string name = reinterpret_cast<const char*>(at(descriptor->Name));
+            std::transform(name.begin(), name.end(), name.begin(), ::toupper);
+            names.insert(name);
+        }
+        return names;
+    }
+
+private:
+    std::vector<BYTE> bytes_;
+};
+
+TEST(Executable, IsA32BitGuiProgramForWindows2000)
+{
+    PeFile pe(test::ProgramPath());
+    ASSERT_TRUE(pe.valid());
+    const IMAGE_NT_HEADERS32* nt = pe.nt();
+    EXPECT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
+    EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR32_MAGIC, nt->OptionalHeader.Magic);
+    EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, nt->OptionalHeader.Subsystem);
+    EXPECT_EQ(5, nt->OptionalHeader.MajorSubsystemVersion);
+    EXPECT_EQ(0, nt->OptionalHeader.MinorSubsystemVersion);
+    EXPECT_EQ(5, nt->OptionalHeader.MajorOperatingSystemVersion);
+    EXPECT_EQ(0, nt->OptionalHeader.MinorOperatingSystemVersion);
+}
+
+TEST(Executable, ImportsOnlySystemDlls)
+{
+    PeFile pe(test::ProgramPath());
+    ASSERT_TRUE(pe.valid());
+    EXPECT_EQ((std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL"}), pe.importedDlls());
+}
+
+// Every resource the file carries, as (type, name, language).
+struct ResourceId
+{
+    ULONG_PTR type;
+    ULONG_PTR name;
+    WORD language;
+    bool operator<(const ResourceId& o) const
+    {
+        return std::tie(type, name, language) < std::tie(o.type, o.name, o.language);
+    }
+    bool operator==(const ResourceId& o) const
+    {
+        return type == o.type && name == o.name && language == o.language;
+    }
+};
+
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR found)
+{
+    // Named (string) types or ids would show up as pointers, never as 16 or 24.
+    reinterpret_cast<std::set<ResourceId>*>(found)->insert(
+        {reinterpret_cast<ULONG_PTR>(type), reinterpret_cast<ULONG_PTR>(name), language});
+    return TRUE;
+}
+
+BOOL CALLBACK AddName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR found)
+{
+    return EnumResourceLanguagesW(module, type, name, AddLanguage, found);
+}
+
+BOOL CALLBACK AddType(HMODULE module, LPWSTR type, LONG_PTR found)
+{
+    return EnumResourceNamesW(module, type, AddName, found);
+}
+
+class ExecutableResources : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        module = LoadLibraryExW(test::ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, module);
+    }
+    void TearDown() override
+    {
+        if (module)
+            FreeLibrary(module);
+    }
+    HMODULE module = nullptr;
+};
+
+TEST_F(ExecutableResources, AreExactlyManifestAndVersionRecord)
+{
+    std::set<ResourceId> found;
+    EnumResourceTypesW(module, AddType, reinterpret_cast<LONG_PTR>(&found));
+    EXPECT_EQ((std::set<ResourceId>{{16, 1, 1033}, {24, 1, 1033}}), found);
+}
+
+TEST_F(ExecutableResources, ManifestAsksForNoElevation)
+{
+    HRSRC resource = FindResourceExW(module, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), 1033);
+    ASSERT_NE(nullptr, resource);
+    const char* data = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+    const std::string manifest(data, SizeofResource(module, resource));
+    EXPECT_NE(std::string::npos,
+              manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"))
+        << manifest;
+}
+
+TEST(VersionRecord, ReadsBackThroughTheVersionApi)
+{
+    const std::wstring path = test::ProgramPath();
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    ASSERT_NE(0u, size);
+    std::vector<BYTE> data(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, data.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(VS_FFI_SIGNATURE, fixed->dwSignature);
+    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
+    EXPECT_EQ(0x00000001u, fixed->dwFileVersionLS);
+    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
+    EXPECT_EQ(0x00000001u, fixed->dwProductVersionLS);
+    EXPECT_EQ(0x17u, fixed->dwFileFlagsMask);
+    EXPECT_EQ(0u, fixed->dwFileFlags);
+    EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), fixed->dwFileOS);
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+    EXPECT_EQ(0u, fixed->dwFileSubtype);
+    EXPECT_EQ(0u, fixed->dwFileDateMS);
+    EXPECT_EQ(0u, fixed->dwFileDateLS);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(4u, length);
+    EXPECT_EQ(0x0409, translation[0]);
+    EXPECT_EQ(1200, translation[1]);
+
+    const std::pair<const wchar_t*, const wchar_t*> strings[] = {
+        {L"FileVersion", L"1, 0, 0, 1"},        {L"InternalName", L"Tavrelon.exe"},
+        {L"OriginalFilename", L"Tavrelon.exe"}, {L"ProductName", L"Tavrelon.exe"},
+        {L"ProductVersion", L"1, 0, 0, 1"},
+    };
+    for (const auto& entry : strings)
+    {
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + entry.first;
+        wchar_t* value = nullptr;
+        ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) << entry.first;
+        EXPECT_STREQ(entry.second, value) << entry.first;
+    }
+    wchar_t* description = nullptr;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904b0\\FileDescription",
+                               reinterpret_cast<void**>(&description), &length));
+    EXPECT_GT(wcslen(description), 10u);
+}
+
+} // namespace
