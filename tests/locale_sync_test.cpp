@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iostream>
+#include <random>
+#include <wctype.h>
+
 namespace {
 
 using test::Missing;
@@ -126,6 +131,96 @@ TEST_F(ScratchKeyTest, KeyWithoutFullAccessFailsAndIsUnchanged)
         EXPECT_EQ(Failed, SyncLocaleValue(ScratchLocation(key), L"00000409"));
     }
     EXPECT_EQ(stored, test::ReadValue(HKEY_CURRENT_USER, key.c_str()));
+}
+
+} // namespace
+
+namespace {
+
+// --- Many random stored values against a small model of the rules --------
+
+// The model: what SyncLocaleValue must give for the value as stored.
+SyncOutcome ModelOutcome(const StoredValue& stored, const std::wstring& target)
+{
+    if (stored.bytes.size() > 260)
+        return Failed;
+    std::wstring text;
+    for (size_t i = 0; i + 1 < stored.bytes.size(); i += 2)
+    {
+        const wchar_t unit = static_cast<wchar_t>(stored.bytes[i] | (stored.bytes[i + 1] << 8));
+        if (unit == L'\0')
+            break;
+        text += unit;
+    }
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && iswspace(text[first]))
+        ++first;
+    while (last > first && iswspace(text[last - 1]))
+        --last;
+    text = text.substr(first, last - first);
+    if (text.empty())
+        return LeftAlone;
+    auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    if (text.size() == target.size() && std::equal(text.begin(), text.end(), target.begin(),
+                                                    [&](wchar_t a, wchar_t b) { return fold(a) == fold(b); }))
+        return AlreadySet;
+    return Modified;
+}
+
+class RandomValues : public ScratchKeyTest
+{
+};
+
+TEST_F(RandomValues, MatchTheModel)
+{
+    // Fixed, and printed, so that a failure can be replayed.
+    const unsigned start = 20261211;
+    std::cout << "random values from start value " << start << "\n";
+    std::mt19937 random(start);
+    auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+
+    const DWORD types[] = {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, REG_DWORD, REG_NONE};
+    // Blanks of several kinds, NULs, lone surrogates, the target's digits in
+    // both cases, and other text.
+    const wchar_t units[] = {L' ',    L'\t',   L'\r',   L'\n',   L'\v',   L'\f',   0x00A0, 0x2003, 0x3000,
+                             L'\0',   0xD800,  0xDBFF,  0xDC00,  0xDFFF,  L'0',    L'4',    L'9',    L'c',
+                             L'C',    L'a',    L'A',    L'x',    0x00E9,  0x4E2D,  0xFFFF};
+    const std::wstring target = L"00000c0a";
+
+    for (int round = 0; round < 400; ++round)
+    {
+        std::wstring text;
+        if (pick(3) == 0)
+        {
+            // Often the target itself in random letter case, padded with blanks.
+            for (size_t n = pick(4); n > 0; --n)
+                text += units[pick(9)];
+            for (wchar_t c : target)
+                text += pick(2) ? static_cast<wchar_t>(towupper(c)) : c;
+            for (size_t n = pick(4); n > 0; --n)
+                text += units[pick(9)];
+        }
+        else
+        {
+            for (size_t n = pick(151); n > 0; --n)
+                text += units[pick(sizeof(units) / sizeof(units[0]))];
+        }
+        std::vector<BYTE> bytes = Utf16(text, pick(2) == 0);
+        bytes.resize(std::min<size_t>(bytes.size(), pick(301)));
+        if (pick(4) == 0 && bytes.size() < 300)
+            bytes.push_back(static_cast<BYTE>(random()));  // an odd byte count
+
+        ASSERT_TRUE(test::StoreValue(HKEY_CURRENT_USER, key.c_str(), Raw(types[pick(6)], bytes)));
+        // The model works on the value as the registry keeps it.
+        const StoredValue stored = test::ReadValue(HKEY_CURRENT_USER, key.c_str());
+        const SyncOutcome expected = ModelOutcome(stored, target);
+
+        ASSERT_EQ(expected, SyncLocaleValue(ScratchLocation(key), target.c_str()))
+            << "round " << round << ", stored " << ::testing::PrintToString(stored);
+        ASSERT_EQ(expected == Modified ? Sz(target) : stored, test::ReadValue(HKEY_CURRENT_USER, key.c_str()))
+            << "round " << round;
+    }
 }
 
 } // namespace
