@@ -181,35 +181,34 @@ TEST_F(RandomValues, MatchTheModel)
     auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
 
     const DWORD types[] = {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, REG_DWORD, REG_NONE};
-    // Blanks of several kinds, NULs, lone surrogates, the target's digits in
+    // Blanks of several kinds (the first nine), NUL, lone surrogates, the target's digits in
     // both cases, and other text.
     const wchar_t units[] = {L' ',    L'\t',   L'\r',   L'\n',   L'\v',   L'\f',   0x00A0, 0x2003, 0x3000,
                              L'\0',   0xD800,  0xDBFF,  0xDC00,  0xDFFF,  L'0',    L'4',    L'9',    L'c',
                              L'C',    L'a',    L'A',    L'x',    0x00E9,  0x4E2D,  0xFFFF};
     const std::wstring target = L"00000c0a";
 
-    for (int round = 0; round < 400; ++round)
+    for (int round = 0; round < 1000; ++round)
     {
+        // 0 to 300 bytes, often close to the 260-byte limit.
+        const size_t length = pick(4) == 0 ? 255 + pick(11) : pick(301);
         std::wstring text;
+        // Filling units: any of them, or, after a copy of the target, only
+        // blanks and NULs.
+        size_t fill = sizeof(units) / sizeof(units[0]);
         if (pick(3) == 0)
         {
-            // Often the target itself in random letter case, padded with blanks.
+            // The target itself in random letter case, with blanks around.
             for (size_t n = pick(4); n > 0; --n)
                 text += units[pick(9)];
             for (wchar_t c : target)
                 text += pick(2) ? static_cast<wchar_t>(towupper(c)) : c;
-            for (size_t n = pick(4); n > 0; --n)
-                text += units[pick(9)];
+            fill = 10;
         }
-        else
-        {
-            for (size_t n = pick(151); n > 0; --n)
-                text += units[pick(sizeof(units) / sizeof(units[0]))];
-        }
-        std::vector<BYTE> bytes = Utf16(text, pick(2) == 0);
-        bytes.resize(std::min<size_t>(bytes.size(), pick(301)));
-        if (pick(4) == 0 && bytes.size() < 300)
-            bytes.push_back(static_cast<BYTE>(random()));  // an odd byte count
+        while (text.size() * sizeof(wchar_t) < length)
+            text += units[pick(fill)];
+        std::vector<BYTE> bytes = Utf16(text, false);
+        bytes.resize(length);  // an odd length cuts the last unit in half
 
         ASSERT_TRUE(test::StoreValue(HKEY_CURRENT_USER, key.c_str(), Raw(types[pick(6)], bytes)));
         // The model works on the value as the registry keeps it.
