@@ -25,26 +25,38 @@ done
 logs="$TAVRELON_WINEPREFIX/drive_c/Kolbrith/Logs"
 cp bench/locale.cmd "$TAVRELON_WINEPREFIX/drive_c/locale.cmd"
 
-# Median wall time, in ms, of RUNS runs of a command.
-median_ms() {
-    local times=()
-    for ((i = 0; i < runs; i++)); do
-        local start end
-        start=$(date +%s%N)
-        "$@" </dev/null >/dev/null 2>&1 || true
-        end=$(date +%s%N)
-        times+=($(((end - start) / 1000000)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : int((a[NR/2]+a[NR/2+1])/2)}'
+# Wall time of one run of a command, in ms.
+time_ms() {
+    local start end
+    start=$(date +%s%N)
+    "$@" </dev/null >/dev/null 2>&1 || true
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000))
 }
 
-rm -rf "$TAVRELON_WINEPREFIX/drive_c/Kolbrith"
-floor=$(median_ms "$run" build/bin/bench_floor.exe)
-off=$(median_ms "$run" build/bin/Tavrelon.exe)
-mkdir -p "$logs"
-on=$(median_ms "$run" build/bin/Tavrelon.exe)
-rm -rf "$TAVRELON_WINEPREFIX/drive_c/Kolbrith"
-batch=$(median_ms "$run" cmd /c 'C:\locale.cmd')
+median() {
+    sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : int((a[NR/2]+a[NR/2+1])/2)}'
+}
+
+# The three programs take turns, after one warm-up run each, so that any
+# drift of the machine falls on all of them alike.
+floor_times=() off_times=() on_times=() batch_times=()
+for ((i = -1; i < runs; i++)); do
+    rm -rf "$TAVRELON_WINEPREFIX/drive_c/Kolbrith"
+    t_floor=$(time_ms "$run" build/bin/bench_floor.exe)
+    t_off=$(time_ms "$run" build/bin/Tavrelon.exe)
+    mkdir -p "$logs"
+    t_on=$(time_ms "$run" build/bin/Tavrelon.exe)
+    rm -rf "$TAVRELON_WINEPREFIX/drive_c/Kolbrith"
+    t_batch=$(time_ms "$run" cmd /c 'C:\locale.cmd')
+    if ((i >= 0)); then
+        floor_times+=("$t_floor") off_times+=("$t_off") on_times+=("$t_on") batch_times+=("$t_batch")
+    fi
+done
+floor=$(printf '%s\n' "${floor_times[@]}" | median)
+off=$(printf '%s\n' "${off_times[@]}" | median)
+on=$(printf '%s\n' "${on_times[@]}" | median)
+batch=$(printf '%s\n' "${batch_times[@]}" | median)
 
 ratio() { awk -v a="$1" -v b="$floor" 'BEGIN {printf "%.2f", a / b}'; }
 echo "Tavrelon.exe: $(stat -c %s build/bin/Tavrelon.exe) bytes"
