@@ -70,8 +70,11 @@ TEST_P(SyncLocaleValueTest, GivesOutcomeAndLeavesValue)
 {
     const SyncCase& c = GetParam();
     ASSERT_TRUE(test::StoreValue(HKEY_CURRENT_USER, key.c_str(), c.stored));
+    const long handles = test::OwnHandleCount();
+    ASSERT_GT(handles, 0);
 
     EXPECT_EQ(c.outcome, SyncLocaleValue(ScratchLocation(key), c.target));
+    EXPECT_EQ(handles, test::OwnHandleCount()) << "a key was left open";
     EXPECT_EQ(c.after, test::ReadValue(HKEY_CURRENT_USER, key.c_str()));
 }
 
@@ -128,7 +131,9 @@ TEST_F(ScratchKeyTest, KeyWithoutFullAccessFailsAndIsUnchanged)
         HKEY probe;
         ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_ALL_ACCESS, &probe));
 
+        const long handles = test::OwnHandleCount();
         EXPECT_EQ(Failed, SyncLocaleValue(ScratchLocation(key), L"00000409"));
+        EXPECT_EQ(handles, test::OwnHandleCount());
     }
     EXPECT_EQ(stored, test::ReadValue(HKEY_CURRENT_USER, key.c_str()));
 }

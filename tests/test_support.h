@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <aclapi.h>
+#include <winternl.h>
 
 #include <ostream>
 #include <string>
@@ -173,6 +174,32 @@ private:
     std::vector<BYTE> saved_;
     bool applied_ = false;
 };
+
+// How many handles this process holds, as the system's handle table lists
+// them (GetProcessHandleCount is not implemented everywhere).
+inline long OwnHandleCount()
+{
+    struct Entry
+    {
+        ULONG processId;
+        BYTE objectType;
+        BYTE flags;
+        USHORT handle;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    std::vector<BYTE> table(1 << 20);
+    ULONG length = 0;
+    if (NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16 /* SystemHandleInformation */), table.data(),
+                                 static_cast<ULONG>(table.size()), &length) != 0)
+        return -1;
+    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
+    const Entry* entries = reinterpret_cast<const Entry*>(table.data() + sizeof(ULONG_PTR));
+    long own = 0;
+    for (ULONG i = 0; i < count; ++i)
+        own += entries[i].processId == GetCurrentProcessId();
+    return own;
+}
 
 // --- The program and its log --------------------------------------------
 
