@@ -9,6 +9,12 @@ sudo_if_needed() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+apt_install() {
+    sudo_if_needed apt-get update -qq
+    sudo_if_needed env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
 packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 binutils-mingw-w64-i686
           locales-all googletest cmake make)
 missing=()
@@ -19,9 +25,7 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     dpkg --print-foreign-architectures | grep -qx i386 || sudo_if_needed dpkg --add-architecture i386
-    sudo_if_needed apt-get update -qq
-    sudo_if_needed env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt_install "${missing[@]}"
 fi
 
 # Some virtual machines run 64-bit user code only, and the kernel refuses
@@ -30,9 +34,7 @@ fi
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     if [ ! -x /usr/bin/qemu-i386-static ]; then
         echo "32-bit programs do not run natively here; installing qemu-user-static"
-        sudo_if_needed apt-get update -qq
-        sudo_if_needed env DEBIAN_FRONTEND=noninteractive \
-            apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+        apt_install qemu-user-static
     fi
     binfmt=/proc/sys/fs/binfmt_misc
     [ -e "$binfmt/register" ] || sudo_if_needed mount -t binfmt_misc binfmt_misc "$binfmt"

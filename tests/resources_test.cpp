@@ -79,10 +79,19 @@ private:
     std::vector<BYTE> bytes_;
 };
 
-TEST(Executable, IsA32BitGuiProgramForWindows2000)
+// Tavrelon.exe as read from disk.
+class Executable : public ::testing::Test
 {
-    PeFile pe(test::ProgramPath());
-    ASSERT_TRUE(pe.valid());
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pe.valid());
+    }
+    const PeFile pe{test::ProgramPath()};
+};
+
+TEST_F(Executable, IsA32BitGuiProgramForWindows2000)
+{
     const IMAGE_NT_HEADERS32* nt = pe.nt();
     EXPECT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
     EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR32_MAGIC, nt->OptionalHeader.Magic);
@@ -93,20 +102,16 @@ TEST(Executable, IsA32BitGuiProgramForWindows2000)
     EXPECT_EQ(0, nt->OptionalHeader.MinorOperatingSystemVersion);
 }
 
-TEST(Executable, ImportsOnlySystemDlls)
+TEST_F(Executable, ImportsOnlySystemDlls)
 {
-    PeFile pe(test::ProgramPath());
-    ASSERT_TRUE(pe.valid());
     std::set<std::string> dlls;
     for (const std::string& function : pe.importedFunctions())
         dlls.insert(function.substr(0, function.find('!')));
     EXPECT_EQ((std::set<std::string>{"ADVAPI32.DLL", "KERNEL32.DLL", "MSVCRT.DLL"}), dlls);
 }
 
-TEST(Executable, IsHardened)
+TEST_F(Executable, IsHardened)
 {
-    PeFile pe(test::ProgramPath());
-    ASSERT_TRUE(pe.valid());
     const IMAGE_NT_HEADERS32* nt = pe.nt();
     const WORD flags = nt->OptionalHeader.DllCharacteristics;
     EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
@@ -144,10 +149,8 @@ const std::set<std::string> kWindows2000Imports = {
     "MSVCRT.DLL!signal", "MSVCRT.DLL!strlen", "MSVCRT.DLL!strncmp", "MSVCRT.DLL!vfprintf", "MSVCRT.DLL!wcslen",
 };
 
-TEST(Executable, ImportsOnlyWhatWindows2000Provides)
+TEST_F(Executable, ImportsOnlyWhatWindows2000Provides)
 {
-    PeFile pe(test::ProgramPath());
-    ASSERT_TRUE(pe.valid());
     const std::set<std::string> imports = pe.importedFunctions();
     ASSERT_FALSE(imports.empty());
     for (const std::string& function : imports)

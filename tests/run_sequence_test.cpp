@@ -8,6 +8,7 @@
 
 namespace {
 
+using test::Entries;
 using test::LogFolder;
 using test::Missing;
 using test::StoredValue;
@@ -49,8 +50,6 @@ const wchar_t kCompletes[] = L" Tavrelon util completes!";
 const char kOlderLog[] =
     "[Tavrelon_Logs]\r\nLog#1=old 1\r\nLog#2=old 2\r\nLog#3=old 3\r\nLog#4=old 4\r\nLog#5=old 5\r\n"
     "[Earlier]\r\nNote=kept\r\n";
-
-using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
 
 struct Scenario
 {

@@ -85,10 +85,10 @@ TEST_F(StepLogTest, EntriesReplaceEarlierValuesInPlace)
     StartStepLog();
     LogStep(L" new two");
 
-    const std::vector<std::pair<std::wstring, std::wstring>> expected = {
+    const test::Entries expected = {
         {L"Log#1", test::Trimmed(kFolderMessage)}, {L"Log#2", L"new two"}, {L"Log#3", L"old three"}};
     EXPECT_EQ(expected, test::ReadSection());
-    EXPECT_EQ((std::vector<std::pair<std::wstring, std::wstring>>{{L"Key", L"kept"}}), test::ReadSection(L"Other"));
+    EXPECT_EQ((test::Entries{{L"Key", L"kept"}}), test::ReadSection(L"Other"));
 }
 
 } // namespace

@@ -282,12 +282,15 @@ inline void PrepareLogFolder(LogFolder state)
         WriteFileBytes(kLogFolder, "not a folder\r\n");
 }
 
+// A log section's key=value entries, in file order.
+using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
+
 // The log's entries in file order, as the profile service reads them back.
 // The service trims blanks around a value, so messages are compared with
 // Trimmed().
-inline std::vector<std::pair<std::wstring, std::wstring>> ReadSection(const wchar_t* section = kLogSection)
+inline Entries ReadSection(const wchar_t* section = kLogSection)
 {
-    std::vector<std::pair<std::wstring, std::wstring>> entries;
+    Entries entries;
     wchar_t keys[4096];
     const DWORD length = GetPrivateProfileStringW(section, nullptr, L"", keys, 4096, kLogFile);
     for (const wchar_t* key = keys; key < keys + length && *key; key += wcslen(key) + 1)
@@ -308,9 +311,9 @@ inline std::wstring Trimmed(const std::wstring& text)
 
 // The section a run is expected to leave: Log#1, Log#2, ... holding the
 // given messages in order, trimmed as they read back.
-inline std::vector<std::pair<std::wstring, std::wstring>> NumberedEntries(const std::vector<std::wstring>& messages)
+inline Entries NumberedEntries(const std::vector<std::wstring>& messages)
 {
-    std::vector<std::pair<std::wstring, std::wstring>> entries;
+    Entries entries;
     for (size_t i = 0; i < messages.size(); ++i)
         entries.emplace_back(L"Log#" + std::to_wstring(i + 1), Trimmed(messages[i]));
     return entries;
