@@ -13,6 +13,10 @@ const DWORD kReadUnits = kReadBytes / sizeof(wchar_t);
 struct KeyGuard
 {
     HKEY key = nullptr;
+
+    KeyGuard() = default;
+    KeyGuard(const KeyGuard&) = delete;
+    KeyGuard& operator=(const KeyGuard&) = delete;
     ~KeyGuard()
     {
         if (key)
