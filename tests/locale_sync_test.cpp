@@ -89,6 +89,10 @@ const SyncCase kCases[] = {
     {"EqualWithBlanksAroundIsLeftAsStored", Sz(L" \t00000409\r\n "), L"00000409", AlreadySet, Sz(L" \t00000409\r\n ")},
     {"OtherLetterCaseIsEqual", Sz(L"00000C0A"), L"00000c0a", AlreadySet, Sz(L"00000C0A")},
     {"DifferentIsReplaced", Sz(L"00000407"), L"00000409", Modified, k409},
+    // The whole value is compared, not only as much of it as the target.
+    {"TargetFollowedByMoreIsReplaced", Sz(L"00000409x"), L"00000409", Modified, k409},
+    {"TargetBlankAndMoreIsReplaced", Sz(L"00000409 0"), L"00000409", Modified, k409},
+    {"TargetPrefixIsReplaced", Sz(L"0000040"), L"00000409", Modified, k409},
     {"EmptyIsLeftAlone", Sz(L""), L"00000409", LeftAlone, Sz(L"")},
     {"ZeroBytesIsLeftAlone", Raw(REG_SZ, {}), L"00000409", LeftAlone, Raw(REG_SZ, {})},
     {"BlanksOnlyIsLeftAlone", Sz(L" \t \u3000 "), L"00000409", LeftAlone, Sz(L" \t \u3000 ")},
@@ -121,14 +125,22 @@ TEST_F(ScratchKeyTest, MissingKeyFailsAndIsNotCreated)
     EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, key.c_str()));
 }
 
-TEST_F(ScratchKeyTest, KeyWithoutFullAccessFailsAndIsUnchanged)
+// Rights short of full access: read alone, and read and write without
+// DELETE, WRITE_DAC or WRITE_OWNER. Either way the open must fail.
+class WithoutFullAccess : public ScratchKeyTest, public ::testing::WithParamInterface<REGSAM>
+{
+};
+
+TEST_P(WithoutFullAccess, FailsAndLeavesValueUnchanged)
 {
     const StoredValue stored = Sz(L"00000407");
     ASSERT_TRUE(test::StoreValue(HKEY_CURRENT_USER, key.c_str(), stored));
     {
-        test::ReadOnlyKey readOnly(HKEY_CURRENT_USER, key.c_str());
-        ASSERT_TRUE(readOnly.applied());
+        test::RestrictedKey restricted(HKEY_CURRENT_USER, key.c_str(), GetParam());
+        ASSERT_TRUE(restricted.applied());
         HKEY probe;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, GetParam(), &probe));
+        RegCloseKey(probe);
         ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_ALL_ACCESS, &probe));
 
         const long handles = test::OwnHandleCount();
@@ -137,6 +149,9 @@ TEST_F(ScratchKeyTest, KeyWithoutFullAccessFailsAndIsUnchanged)
     }
     EXPECT_EQ(stored, test::ReadValue(HKEY_CURRENT_USER, key.c_str()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rights, WithoutFullAccess, ::testing::Values(KEY_READ, KEY_READ | KEY_WRITE),
+                         [](const auto& info) { return std::string(info.param == KEY_READ ? "ReadOnly" : "ReadWrite"); });
 
 } // namespace
 

@@ -122,10 +122,10 @@ TEST_P(ProgramRun, ExitsWithOneAndLeavesRegistryAndLog)
     ASSERT_TRUE(test::StoreValue(HKEY_CURRENT_USER, kUserKey, s.user));
     ASSERT_TRUE(test::StoreValue(HKEY_USERS, kDefaultKey, s.deflt));
 
-    std::optional<test::ReadOnlyKey> readOnly;
+    std::optional<test::RestrictedKey> readOnly;
     if (s.defaultReadOnly)
     {
-        readOnly.emplace(HKEY_USERS, kDefaultKey);
+        readOnly.emplace(HKEY_USERS, kDefaultKey, KEY_READ);
         ASSERT_TRUE(readOnly->applied());
     }
     const long exitCode = test::RunProgram();

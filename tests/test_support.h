@@ -7,6 +7,7 @@
 #include <aclapi.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -114,13 +115,13 @@ inline bool StoreValue(HKEY root, const wchar_t* subKey, const StoredValue& valu
     return status == ERROR_SUCCESS;
 }
 
-// While alive, the key's DACL grants everyone read access only (plus the
-// right to put the DACL back), so opening it with full access fails with
-// ERROR_ACCESS_DENIED. The key's own security comes back afterwards.
-class ReadOnlyKey
+// While alive, the key's DACL grants everyone only the given rights, so an
+// open that asks for more fails with ERROR_ACCESS_DENIED. The key's own
+// security comes back afterwards, through a handle opened beforehand.
+class RestrictedKey
 {
 public:
-    ReadOnlyKey(HKEY root, const wchar_t* subKey)
+    RestrictedKey(HKEY root, const wchar_t* subKey, REGSAM granted)
     {
         if (RegOpenKeyExW(root, subKey, 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS)
         {
@@ -138,7 +139,7 @@ public:
         if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
             return;
         EXPLICIT_ACCESSW access = {};
-        access.grfAccessPermissions = KEY_READ | WRITE_DAC;
+        access.grfAccessPermissions = granted;
         access.grfAccessMode = SET_ACCESS;
         access.grfInheritance = NO_INHERITANCE;
         access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
@@ -156,7 +157,7 @@ public:
         FreeSid(everyone);
     }
 
-    ~ReadOnlyKey()
+    ~RestrictedKey()
     {
         if (applied_)
             RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_.data());
@@ -164,8 +165,8 @@ public:
             RegCloseKey(key_);
     }
 
-    ReadOnlyKey(const ReadOnlyKey&) = delete;
-    ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
+    RestrictedKey(const RestrictedKey&) = delete;
+    RestrictedKey& operator=(const RestrictedKey&) = delete;
 
     bool applied() const { return applied_; }
 
@@ -176,29 +177,52 @@ private:
 };
 
 // How many handles this process holds, as the system's handle table lists
-// them (GetProcessHandleCount is not implemented everywhere).
+// them (GetProcessHandleCount is not implemented everywhere), or -1.
+// Wine 8's server crashes when it lists a process whose handle table is
+// empty, as a starting process's briefly is, so callers run while no other
+// process starts in their prefix.
 inline long OwnHandleCount()
 {
+    // SYSTEM_HANDLE_TABLE_ENTRY_INFO: the process id is 16 bits wide.
     struct Entry
     {
-        ULONG processId;
+        USHORT processId;
+        USHORT creatorBackTraceIndex;
         BYTE objectType;
         BYTE flags;
         USHORT handle;
         PVOID object;
         ACCESS_MASK access;
     };
-    std::vector<BYTE> table(1 << 20);
-    ULONG length = 0;
-    if (NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16 /* SystemHandleInformation */), table.data(),
-                                 static_cast<ULONG>(table.size()), &length) != 0)
+    struct Table
+    {
+        ULONG count;
+        Entry entries[1];
+    };
+    const LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<BYTE> buffer(64 * 1024);
+    LONG status;
+    ULONG needed = 0;
+    while ((status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16 /* SystemHandleInformation */),
+                                              buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) == kInfoLengthMismatch)
+        buffer.resize(std::max<size_t>(buffer.size() * 2, needed));
+    if (status != 0)
         return -1;
-    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
-    const Entry* entries = reinterpret_cast<const Entry*>(table.data() + sizeof(ULONG_PTR));
+    const Table* table = reinterpret_cast<const Table*>(buffer.data());
+    const USHORT self = static_cast<USHORT>(GetCurrentProcessId());
     long own = 0;
-    for (ULONG i = 0; i < count; ++i)
-        own += entries[i].processId == GetCurrentProcessId();
+    for (ULONG i = 0; i < table->count; ++i)
+        own += table->entries[i].processId == self;
     return own;
+}
+
+// These programs delete values, write odd ones and change key DACLs: on a
+// real Windows machine they would damage its settings. Wine's ntdll is
+// known by its wine_get_version export.
+inline bool RunningUnderWine()
+{
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
 // --- The program and its log --------------------------------------------
