@@ -1,6 +1,7 @@
 // The executable as Windows sees it: PE header, imports and resources.
 
 #include "test_support.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -238,10 +239,13 @@ TEST(VersionRecord, ReadsBackThroughTheVersionApi)
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(VS_FFI_SIGNATURE, fixed->dwSignature);
-    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
-    EXPECT_EQ(0x00000001u, fixed->dwFileVersionLS);
-    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
-    EXPECT_EQ(0x00000001u, fixed->dwProductVersionLS);
+    const WORD version[] = {TAVRELON_VERSION_BINARY};
+    const DWORD versionMS = MAKELONG(version[1], version[0]);
+    const DWORD versionLS = MAKELONG(version[3], version[2]);
+    EXPECT_EQ(versionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(versionLS, fixed->dwFileVersionLS);
+    EXPECT_EQ(versionMS, fixed->dwProductVersionMS);
+    EXPECT_EQ(versionLS, fixed->dwProductVersionLS);
     EXPECT_EQ(0x17u, fixed->dwFileFlagsMask);
     EXPECT_EQ(0u, fixed->dwFileFlags);
     EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), fixed->dwFileOS);
@@ -257,9 +261,9 @@ TEST(VersionRecord, ReadsBackThroughTheVersionApi)
     EXPECT_EQ(1200, translation[1]);
 
     const std::pair<const wchar_t*, const wchar_t*> strings[] = {
-        {L"FileVersion", L"1, 0, 0, 1"},        {L"InternalName", L"Tavrelon.exe"},
-        {L"OriginalFilename", L"Tavrelon.exe"}, {L"ProductName", L"Tavrelon.exe"},
-        {L"ProductVersion", L"1, 0, 0, 1"},
+        {L"FileVersion", TEXT(TAVRELON_VERSION_TEXT)}, {L"InternalName", L"Tavrelon.exe"},
+        {L"OriginalFilename", L"Tavrelon.exe"},         {L"ProductName", L"Tavrelon.exe"},
+        {L"ProductVersion", TEXT(TAVRELON_VERSION_TEXT)},
     };
     for (const auto& entry : strings)
     {
