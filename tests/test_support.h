@@ -240,11 +240,10 @@ inline std::wstring ProgramPath()
     return result.substr(0, result.find_last_of(L'\\') + 1) + L"Tavrelon.exe";
 }
 
-// Runs Tavrelon.exe to its end and gives its exit code, or -1 if it could
-// not be started.
-inline long RunProgram()
+// Runs a command line to its end and gives its exit code, or -1 if it
+// could not be started.
+inline long RunCommand(std::wstring command)
 {
-    std::wstring command = L"\"" + ProgramPath() + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -256,6 +255,12 @@ inline long RunProgram()
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return static_cast<long>(code);
+}
+
+// Runs Tavrelon.exe to its end.
+inline long RunProgram()
+{
+    return RunCommand(L"\"" + ProgramPath() + L"\"");
 }
 
 inline bool PathExists(const wchar_t* path)
