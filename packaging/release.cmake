@@ -1,22 +1,89 @@
-# The release step, run by `cmake --install`: packages the installed
-# Tavrelon.exe as Tavrelon.msi beside it and writes SHA256SUMS over both.
-# TAVRELON_SOURCE_DIR and TAVRELON_VERSION are set by the install code.
+# The release step, run by `cmake --install`. Into the install prefix
+# (dist/) it puts Tavrelon.exe, Tavrelon.msi built from it, and SHA256SUMS
+# over both. With signing configured it signs the exe, packages the signed
+# exe, and signs the package. Everything is made in a staging folder first
+# and moved into place only when all of it succeeded, so a failed release
+# leaves none of the three files behind.
+# The install code sets TAVRELON_SOURCE_DIR, TAVRELON_BINARY_DIR,
+# TAVRELON_EXE, TAVRELON_VERSION and the TAVRELON_SIGN_* settings.
 set(dist "${CMAKE_INSTALL_PREFIX}")
+set(stage "${TAVRELON_BINARY_DIR}/release-staging")
+set(release_files Tavrelon.exe Tavrelon.msi SHA256SUMS)
 
+foreach(name ${release_files})
+    file(REMOVE "${dist}/${name}")
+endforeach()
+file(REMOVE_RECURSE "${stage}")
+file(MAKE_DIRECTORY "${stage}" "${dist}")
+
+function(release_failed message)
+    file(REMOVE_RECURSE "${stage}")
+    message(FATAL_ERROR "${message}")
+endfunction()
+
+# One time for every time stamp in the release.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+    execute_process(COMMAND git -C "${TAVRELON_SOURCE_DIR}" log -1 --format=%ct
+                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status ERROR_QUIET)
+    if(NOT status EQUAL 0 OR epoch STREQUAL "")
+        release_failed("Set SOURCE_DATE_EPOCH: there is no git history to take the release time from")
+    endif()
+    set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
+endif()
+
+set(signing OFF)
+if(TAVRELON_SIGN_PKCS12 OR TAVRELON_SIGN_CERT OR TAVRELON_SIGN_KEY)
+    set(signing ON)
+    foreach(setting TAVRELON_SIGN_CERT TAVRELON_SIGN_KEY TAVRELON_SIGN_PKCS12 TAVRELON_SIGN_TIMESTAMP_URL)
+        set(ENV{${setting}} "${${setting}}")
+    endforeach()
+    if(TAVRELON_SIGN_TIMESTAMP_URL)
+        message(STATUS "Signing with a time stamp from ${TAVRELON_SIGN_TIMESTAMP_URL}: the files will differ from build to build")
+    endif()
+endif()
+
+function(sign name)
+    execute_process(COMMAND bash "${TAVRELON_SOURCE_DIR}/packaging/sign.sh"
+                            "${stage}/unsigned/${name}" "${stage}/${name}"
+                    RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        release_failed("Signing ${name} failed; check the TAVRELON_SIGN_* settings named above")
+    endif()
+    message(STATUS "Signed: ${name}")
+endfunction()
+
+if(signing)
+    file(MAKE_DIRECTORY "${stage}/unsigned")
+    file(COPY_FILE "${TAVRELON_EXE}" "${stage}/unsigned/Tavrelon.exe")
+    sign(Tavrelon.exe)
+else()
+    file(COPY_FILE "${TAVRELON_EXE}" "${stage}/Tavrelon.exe")
+endif()
+
+set(msi "${stage}/Tavrelon.msi")
+if(signing)
+    set(msi "${stage}/unsigned/Tavrelon.msi")
+endif()
 execute_process(
-    COMMAND bash "${TAVRELON_SOURCE_DIR}/packaging/build-msi.sh" "${dist}/Tavrelon.exe"
-            ${TAVRELON_VERSION} ${TAVRELON_VERSION} "${dist}/Tavrelon.msi.part"
+    COMMAND bash "${TAVRELON_SOURCE_DIR}/packaging/build-msi.sh" "${stage}/Tavrelon.exe"
+            ${TAVRELON_VERSION} ${TAVRELON_VERSION} "${msi}"
     RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
-    file(REMOVE "${dist}/Tavrelon.msi.part")
-    message(FATAL_ERROR "Building Tavrelon.msi failed")
+    release_failed("Building Tavrelon.msi failed")
 endif()
-file(RENAME "${dist}/Tavrelon.msi.part" "${dist}/Tavrelon.msi")
-message(STATUS "Packaged: ${dist}/Tavrelon.msi")
+if(signing)
+    sign(Tavrelon.msi)
+endif()
 
 set(sums "")
 foreach(name Tavrelon.exe Tavrelon.msi)
-    file(SHA256 "${dist}/${name}" sum)
+    file(SHA256 "${stage}/${name}" sum)
     string(APPEND sums "${sum}  ${name}\n")
 endforeach()
-file(WRITE "${dist}/SHA256SUMS" "${sums}")
+file(WRITE "${stage}/SHA256SUMS" "${sums}")
+
+foreach(name ${release_files})
+    file(RENAME "${stage}/${name}" "${dist}/${name}")
+    message(STATUS "Released: ${dist}/${name}")
+endforeach()
+file(REMOVE_RECURSE "${stage}")

@@ -2,7 +2,8 @@
 # Makes this Debian machine able to build Tavrelon.exe and run it under
 # Wine: i386 multiarch, 32-bit Wine, the i686 mingw-w64 cross compiler,
 # GoogleTest's sources, the locales the tests switch between, and the MSI
-# tools (wixl, msitools, faketime) that package it. Does
+# and signing tools (wixl, msitools, faketime, osslsigncode, openssl) that
+# package it. Does
 # nothing that is already done, so it is quick on a prepared machine.
 set -euo pipefail
 
@@ -18,7 +19,7 @@ apt_install() {
 
 packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 binutils-mingw-w64-i686
           locales-all googletest cmake make git
-          wixl msitools faketime)
+          wixl msitools faketime osslsigncode openssl)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
