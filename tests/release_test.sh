@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the release output into a scratch folder and checks it:
 # Tavrelon.exe as built, Tavrelon.msi holding that same file as a per-machine
-# x86 package of this version, and a SHA256SUMS that verifies both.
+# x86 package of this version, neither signed, and a SHA256SUMS that
+# verifies both.
 # Usage: release_test.sh BUILD_DIR VERSION
 set -eu
 build=$1
@@ -21,4 +22,10 @@ msiinfo suminfo "$out/Tavrelon.msi" | grep -x 'Template: Intel;1033'
 msiinfo export "$out/Tavrelon.msi" Property | tr -d '\r' | grep -x "$(printf 'ALLUSERS\t1')"
 msiinfo export "$out/Tavrelon.msi" Property | tr -d '\r' | grep -x "$(printf 'ProductVersion\t%s' "$version")"
 msiinfo export "$out/Tavrelon.msi" File | tr -d '\r' | grep -x "$(printf 'TavrelonExe\tProgram\tTavrelon.exe\t%s\t%s\t1033\t512\t1' "$(stat -c %s "$out/Tavrelon.exe")" "$version")"
+# Without a certificate configured, nothing is signed.
+for name in Tavrelon.exe Tavrelon.msi; do
+    if osslsigncode extract-signature -in "$out/$name" -out "$out/$name.sig" >/dev/null 2>&1; then
+        echo "$name carries a signature"; exit 1
+    fi
+done
 echo "release output verified"
