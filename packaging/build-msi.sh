@@ -12,12 +12,7 @@ set -euo pipefail
 exe=$1 file_version=$2 product_version=$3 out=$4
 here=$(cd "$(dirname "$0")" && pwd)
 
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-    SOURCE_DATE_EPOCH=$(git -C "$here" log -1 --format=%ct 2>/dev/null) || {
-        echo "build-msi.sh: set SOURCE_DATE_EPOCH (no git history to take the time from)" >&2
-        exit 1
-    }
-fi
+source "$here/source-date-epoch.sh"
 export TZ=UTC
 stamp=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
 at_epoch() { faketime -f "@$stamp" "$@"; }

@@ -6,6 +6,7 @@ function(tavrelon_msi out product_version)
         COMMAND bash ${CMAKE_SOURCE_DIR}/packaging/build-msi.sh $<TARGET_FILE:Tavrelon>
                 ${PROJECT_VERSION} ${product_version} ${out}
         DEPENDS Tavrelon ${CMAKE_SOURCE_DIR}/packaging/build-msi.sh ${CMAKE_SOURCE_DIR}/packaging/Tavrelon.wxs
+                ${CMAKE_SOURCE_DIR}/packaging/source-date-epoch.sh
         COMMENT "Packaging ${out}"
         VERBATIM)
 endfunction()

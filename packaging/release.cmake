@@ -14,26 +14,19 @@ foreach(name ${release_files})
     file(REMOVE "${dist}/${name}")
 endforeach()
 file(REMOVE_RECURSE "${stage}")
-file(MAKE_DIRECTORY "${stage}" "${dist}")
 
 function(release_failed message)
     file(REMOVE_RECURSE "${stage}")
     message(FATAL_ERROR "${message}")
 endfunction()
 
-# One time for every time stamp in the release.
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-    execute_process(COMMAND git -C "${TAVRELON_SOURCE_DIR}" log -1 --format=%ct
-                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status ERROR_QUIET)
-    if(NOT status EQUAL 0 OR epoch STREQUAL "")
-        release_failed("Set SOURCE_DATE_EPOCH: there is no git history to take the release time from")
-    endif()
-    set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
-endif()
-
+# Each file is made in `built`; with signing that is a folder of its own,
+# and the signed file takes the file's place in the stage.
 set(signing OFF)
+set(built "${stage}")
 if(TAVRELON_SIGN_PKCS12 OR TAVRELON_SIGN_CERT OR TAVRELON_SIGN_KEY)
     set(signing ON)
+    set(built "${stage}/unsigned")
     foreach(setting TAVRELON_SIGN_CERT TAVRELON_SIGN_KEY TAVRELON_SIGN_PKCS12 TAVRELON_SIGN_TIMESTAMP_URL)
         set(ENV{${setting}} "${${setting}}")
     endforeach()
@@ -41,10 +34,13 @@ if(TAVRELON_SIGN_PKCS12 OR TAVRELON_SIGN_CERT OR TAVRELON_SIGN_KEY)
         message(STATUS "Signing with a time stamp from ${TAVRELON_SIGN_TIMESTAMP_URL}: the files will differ from build to build")
     endif()
 endif()
+file(MAKE_DIRECTORY "${built}" "${dist}")
 
-function(sign name)
-    execute_process(COMMAND bash "${TAVRELON_SOURCE_DIR}/packaging/sign.sh"
-                            "${stage}/unsigned/${name}" "${stage}/${name}"
+function(sign_if_configured name)
+    if(NOT signing)
+        return()
+    endif()
+    execute_process(COMMAND bash "${TAVRELON_SOURCE_DIR}/packaging/sign.sh" "${built}/${name}" "${stage}/${name}"
                     RESULT_VARIABLE status)
     if(NOT status EQUAL 0)
         release_failed("Signing ${name} failed; check the TAVRELON_SIGN_* settings named above")
@@ -52,28 +48,17 @@ function(sign name)
     message(STATUS "Signed: ${name}")
 endfunction()
 
-if(signing)
-    file(MAKE_DIRECTORY "${stage}/unsigned")
-    file(COPY_FILE "${TAVRELON_EXE}" "${stage}/unsigned/Tavrelon.exe")
-    sign(Tavrelon.exe)
-else()
-    file(COPY_FILE "${TAVRELON_EXE}" "${stage}/Tavrelon.exe")
-endif()
+file(COPY_FILE "${TAVRELON_EXE}" "${built}/Tavrelon.exe")
+sign_if_configured(Tavrelon.exe)
 
-set(msi "${stage}/Tavrelon.msi")
-if(signing)
-    set(msi "${stage}/unsigned/Tavrelon.msi")
-endif()
 execute_process(
     COMMAND bash "${TAVRELON_SOURCE_DIR}/packaging/build-msi.sh" "${stage}/Tavrelon.exe"
-            ${TAVRELON_VERSION} ${TAVRELON_VERSION} "${msi}"
+            ${TAVRELON_VERSION} ${TAVRELON_VERSION} "${built}/Tavrelon.msi"
     RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     release_failed("Building Tavrelon.msi failed")
 endif()
-if(signing)
-    sign(Tavrelon.msi)
-endif()
+sign_if_configured(Tavrelon.msi)
 
 set(sums "")
 foreach(name Tavrelon.exe Tavrelon.msi)

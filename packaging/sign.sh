@@ -8,6 +8,7 @@
 #   TAVRELON_SIGN_PASSWORD                   the key's or the file's password
 #   TAVRELON_SIGN_TIMESTAMP_URL              optional RFC 3161 server
 #   SOURCE_DATE_EPOCH                        the signing time without a server
+#                                            (the last commit's when not set)
 # The password only ever travels through the environment and a pipe, never
 # on a command line.
 set -euo pipefail
@@ -52,7 +53,7 @@ fi
 if [ -n "${TAVRELON_SIGN_TIMESTAMP_URL:-}" ]; then
     args+=(-ts "$TAVRELON_SIGN_TIMESTAMP_URL")
 else
-    [ -n "${SOURCE_DATE_EPOCH:-}" ] || fail "SOURCE_DATE_EPOCH is not set"
+    source "$(dirname "$0")/source-date-epoch.sh"
     args+=(-time "$SOURCE_DATE_EPOCH")
 fi
 case "$in" in

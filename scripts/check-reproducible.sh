@@ -6,7 +6,8 @@
 # last commit's time unless it is set.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%ct)}
+# The copies have no git history, so the time is fixed here, once.
+source "$source_dir/packaging/source-date-epoch.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -21,13 +21,8 @@ const StoredValue k409 = Sz(L"00000409");
 
 // The packages are built beside the tests: this version's, and the same
 // program as a later release (third version field raised).
-std::wstring PackagePath(const wchar_t* name)
-{
-    const std::wstring program = test::ProgramPath();
-    return program.substr(0, program.find_last_of(L'\\') + 1) + name;
-}
-const std::wstring kPackage = PackagePath(L"Tavrelon.msi");
-const std::wstring kLaterPackage = PackagePath(L"Tavrelon-later.msi");
+const std::wstring kPackage = test::BesideTests(L"Tavrelon.msi");
+const std::wstring kLaterPackage = test::BesideTests(L"Tavrelon-later.msi");
 
 // One value of a package's table, read through the installer's own API.
 std::wstring QueryPackage(const std::wstring& package, const wchar_t* sql)
@@ -49,10 +44,15 @@ std::wstring QueryPackage(const std::wstring& package, const wchar_t* sql)
     return result;
 }
 
+std::wstring PackageProperty(const std::wstring& package, const std::wstring& name)
+{
+    return QueryPackage(package, (L"SELECT Value FROM Property WHERE Property='" + name + L"'").c_str());
+}
+
 // Product codes installed under the package's upgrade code.
 std::vector<std::wstring> InstalledProducts()
 {
-    const std::wstring upgradeCode = QueryPackage(kPackage, L"SELECT Value FROM Property WHERE Property='UpgradeCode'");
+    const std::wstring upgradeCode = PackageProperty(kPackage, L"UpgradeCode");
     std::vector<std::wstring> products;
     wchar_t product[39];
     for (DWORD i = 0; MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, i, product) == ERROR_SUCCESS; ++i)
@@ -60,9 +60,10 @@ std::vector<std::wstring> InstalledProducts()
     return products;
 }
 
-long Msiexec(const std::wstring& arguments)
+// A silent msiexec run: ACTION is /i or /x, TARGET a package or product code.
+long Msiexec(const wchar_t* action, const std::wstring& target)
 {
-    return test::RunCommand(L"msiexec " + arguments + L" /qn");
+    return test::RunCommand(std::wstring(L"msiexec ") + action + L" \"" + target + L"\" /qn");
 }
 
 // The Active Setup key, as the package names it (32-bit registry view).
@@ -98,7 +99,7 @@ protected:
     static void RemoveAll()
     {
         for (const std::wstring& product : InstalledProducts())
-            Msiexec(L"/x " + product);
+            Msiexec(L"/x", product);
     }
 };
 
@@ -108,7 +109,7 @@ TEST_F(Package, InstallCorrectsLogonScreenAndRegistersEveryUser)
     ASSERT_TRUE(test::StoreValue(HKEY_CURRENT_USER, kUserKey, k409));
     ASSERT_TRUE(test::StoreValue(HKEY_USERS, kDefaultKey, k407));
 
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kPackage + L"\""));
+    ASSERT_EQ(0, Msiexec(L"/i", kPackage));
 
     const std::wstring installed = InstallFolder() + L"\\Tavrelon.exe";
     EXPECT_EQ(test::ReadFileBytes(test::ProgramPath().c_str()), test::ReadFileBytes(installed.c_str()));
@@ -140,11 +141,11 @@ TEST_F(Package, InstallCorrectsLogonScreenAndRegistersEveryUser)
 
 TEST_F(Package, UninstallLeavesNothingBehind)
 {
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kPackage + L"\""));
+    ASSERT_EQ(0, Msiexec(L"/i", kPackage));
     ASSERT_TRUE(test::PathExists(InstallFolder().c_str()));
     ASSERT_TRUE(test::KeyExists(HKEY_LOCAL_MACHINE, ActiveSetupKey().c_str()));
 
-    EXPECT_EQ(0, Msiexec(L"/x \"" + kPackage + L"\""));
+    EXPECT_EQ(0, Msiexec(L"/x", kPackage));
     EXPECT_FALSE(test::PathExists((InstallFolder() + L"\\Tavrelon.exe").c_str()));
     EXPECT_FALSE(test::PathExists(InstallFolder().c_str()));
     EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, ActiveSetupKey().c_str()));
@@ -153,16 +154,16 @@ TEST_F(Package, UninstallLeavesNothingBehind)
 
 TEST_F(Package, LaterReleaseUpgradesInPlaceAndEarlierIsRefused)
 {
-    const std::wstring laterProduct = QueryPackage(kLaterPackage, L"SELECT Value FROM Property WHERE Property='ProductCode'");
-    ASSERT_NE(QueryPackage(kPackage, L"SELECT Value FROM Property WHERE Property='ProductCode'"), laterProduct);
+    const std::wstring laterProduct = PackageProperty(kLaterPackage, L"ProductCode");
+    ASSERT_NE(PackageProperty(kPackage, L"ProductCode"), laterProduct);
 
-    ASSERT_EQ(0, Msiexec(L"/i \"" + kPackage + L"\""));
-    EXPECT_EQ(0, Msiexec(L"/i \"" + kLaterPackage + L"\""));
+    ASSERT_EQ(0, Msiexec(L"/i", kPackage));
+    EXPECT_EQ(0, Msiexec(L"/i", kLaterPackage));
     EXPECT_EQ(std::vector<std::wstring>{laterProduct}, InstalledProducts());
     EXPECT_TRUE(test::PathExists((InstallFolder() + L"\\Tavrelon.exe").c_str()));
 
     // The earlier package over the later one: the launch condition refuses.
-    EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec(L"/i \"" + kPackage + L"\""));
+    EXPECT_EQ(ERROR_INSTALL_FAILURE, Msiexec(L"/i", kPackage));
     EXPECT_EQ(std::vector<std::wstring>{laterProduct}, InstalledProducts());
 }
 

@@ -7,7 +7,6 @@ set -euo pipefail
 source_dir=$1 build=$2 wine_run=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%ct)}
 unset TAVRELON_SIGN_PASSWORD
 cd "$work"
 

@@ -231,13 +231,18 @@ const wchar_t kLogFolder[] = L"C:\\Kolbrith\\Logs";
 const wchar_t kLogFile[] = L"C:\\Kolbrith\\Logs\\Tavrelon.LOG";
 const wchar_t kLogSection[] = L"Tavrelon_Logs";
 
-// Tavrelon.exe is built into the same folder as the tests.
-inline std::wstring ProgramPath()
+// A file built into the same folder as the tests.
+inline std::wstring BesideTests(const wchar_t* name)
 {
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring result(path, length);
-    return result.substr(0, result.find_last_of(L'\\') + 1) + L"Tavrelon.exe";
+    return result.substr(0, result.find_last_of(L'\\') + 1) + name;
+}
+
+inline std::wstring ProgramPath()
+{
+    return BesideTests(L"Tavrelon.exe");
 }
 
 // Runs a command line to its end and gives its exit code, or -1 if it
